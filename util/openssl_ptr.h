@@ -51,8 +51,11 @@ using OcspCertIdPtr = std::unique_ptr<OCSP_CERTID, CFree<OCSP_CERTID, OCSP_CERTI
 using Pkcs7Ptr = std::unique_ptr<PKCS7, CFree<PKCS7, PKCS7_free>>;
 using TsRespPtr = std::unique_ptr<TS_RESP, CFree<TS_RESP, TS_RESP_free>>;
 using TsTstInfoPtr = std::unique_ptr<TS_TST_INFO, CFree<TS_TST_INFO, TS_TST_INFO_free>>;
+using TsReqPtr = std::unique_ptr<TS_REQ, CFree<TS_REQ, TS_REQ_free>>;
+using TsRespCtxPtr = std::unique_ptr<TS_RESP_CTX, CFree<TS_RESP_CTX, TS_RESP_CTX_free>>;
 using TsVerifyCtxPtr = std::unique_ptr<TS_VERIFY_CTX, CFree<TS_VERIFY_CTX, TS_VERIFY_CTX_free>>;
 using Asn1IntegerPtr = std::unique_ptr<ASN1_INTEGER, CFree<ASN1_INTEGER, ASN1_INTEGER_free>>;
+using Asn1TimePtr = std::unique_ptr<ASN1_TIME, CFree<ASN1_TIME, ASN1_TIME_free>>;
 using Asn1OctetStringPtr = std::unique_ptr<ASN1_OCTET_STRING, CFree<ASN1_OCTET_STRING, ASN1_OCTET_STRING_free>>;
 using OpenSslBytesPtr = std::unique_ptr<unsigned char, CFree<unsigned char, freeOpenSslBytes>>;
 
