@@ -98,6 +98,40 @@ std::optional<std::string> readFile(const std::string& path) {
   return out.str();
 }
 
+bool isUtf8(std::string_view text) {
+  std::size_t i = 0;
+  while (i < text.size()) {
+    const auto c = static_cast<unsigned char>(text[i]);
+    std::size_t extra;
+    std::uint32_t value;
+    if (c < 0x80) {
+      ++i;
+      continue;
+    } else if ((c & 0xE0) == 0xC0) {
+      extra = 1;
+      value = c & 0x1F;
+    } else if ((c & 0xF0) == 0xE0) {
+      extra = 2;
+      value = c & 0x0F;
+    } else if ((c & 0xF8) == 0xF0) {
+      extra = 3;
+      value = c & 0x07;
+    } else {
+      return false;
+    }
+    if (text.size() - i <= extra) return false;
+    for (std::size_t k = 1; k <= extra; ++k) {
+      const auto next = static_cast<unsigned char>(text[i + k]);
+      if ((next & 0xC0) != 0x80) return false;
+      value = (value << 6) | (next & 0x3F);
+    }
+    static const std::uint32_t smallest[] = {0, 0x80, 0x800, 0x10000};
+    if (value < smallest[extra] || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF)) return false;
+    i += extra + 1;
+  }
+  return true;
+}
+
 std::unique_ptr<Election> loadElection(const std::string& dir, std::string& problem) {
   problem.clear();
   Loader load(dir, problem);
@@ -203,6 +237,22 @@ std::unique_ptr<Election> loadElection(const std::string& dir, std::string& prob
     }
     auto doc = load.file(d.value.GetString());
     if (!doc) return nullptr;
+    rapidjson::Document parsed;
+    parsed.Parse(doc->data(), doc->size());
+    if (parsed.HasParseError() || !parsed.IsObject()) {
+      load.fail(std::string("the choices of ") + d.name.GetString() + " are not a JSON object");
+      return nullptr;
+    }
+    auto& known = election->plaintexts[d.name.GetString()];
+    for (const auto& list : parsed.GetObject()) {
+      if (!list.value.IsObject()) continue;
+      const std::string listName(list.name.GetString(), list.name.GetStringLength());
+      for (const auto& choice : list.value.GetObject()) {
+        if (!choice.value.IsString()) continue;
+        known.insert(std::string(choice.name.GetString(), choice.name.GetStringLength()) + '\x1f' + listName +
+                     '\x1f' + std::string(choice.value.GetString(), choice.value.GetStringLength()));
+      }
+    }
     election->choices[d.name.GetString()] = *doc;
   }
 

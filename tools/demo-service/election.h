@@ -5,7 +5,9 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "tools/demo-service/elgamal_secret_key.h"
@@ -62,6 +64,8 @@ struct Election {
   Signer registration;
   std::unique_ptr<ElGamalSecretKey> secretKey;
   std::map<std::string, std::string> choices;  // district -> choices document (JSON text)
+  // district -> the vote plaintext of each of its choices ("id" 0x1F "list" 0x1F "name")
+  std::map<std::string, std::set<std::string>> plaintexts;
   std::map<std::string, Voter> voters;         // by personal code
 
   std::string ballotName() const { return electionId + "." + questionId + ".ballot"; }
@@ -71,5 +75,9 @@ struct Election {
 [[nodiscard]] std::unique_ptr<Election> loadElection(const std::string& dir, std::string& problem);
 
 [[nodiscard]] std::optional<std::string> readFile(const std::string& path);
+
+// True when the bytes are well-formed UTF-8 (no overlong forms, surrogates or values above
+// U+10FFFF).
+[[nodiscard]] bool isUtf8(std::string_view text);
 
 }  // namespace sorvimend::demo

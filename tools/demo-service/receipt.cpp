@@ -11,12 +11,9 @@
 namespace sorvimend::demo {
 namespace {
 
-using TsReqPtr = std::unique_ptr<TS_REQ, CFree<TS_REQ, TS_REQ_free>>;
-using TsRespCtxPtr = std::unique_ptr<TS_RESP_CTX, CFree<TS_RESP_CTX, TS_RESP_CTX_free>>;
 using TsMsgImprintPtr = std::unique_ptr<TS_MSG_IMPRINT, CFree<TS_MSG_IMPRINT, TS_MSG_IMPRINT_free>>;
 using X509AlgorPtr = std::unique_ptr<X509_ALGOR, CFree<X509_ALGOR, X509_ALGOR_free>>;
 using Asn1ObjectPtr = std::unique_ptr<ASN1_OBJECT, CFree<ASN1_OBJECT, ASN1_OBJECT_free>>;
-using Asn1TimePtr = std::unique_ptr<ASN1_TIME, CFree<ASN1_TIME, ASN1_TIME_free>>;
 
 template <class T, int (*Encode)(T*, unsigned char**)>
 std::string der(T* object) {

@@ -179,7 +179,7 @@ std::string Service::startProvider(const std::string& sessionId, Purpose purpose
 std::string Service::choicesReply(const Session& session, const Voter& voter, bool withSessionId) const {
   ReplyBuilder result;
   if (withSessionId) result.add("SessionID", session.id);
-  result.add("Choices", voter.district).add("List", base64EncodeLines(election_.choices.at(voter.district)));
+  result.add("Choices", voter.district).add("List", base64EncodeLine(election_.choices.at(voter.district)));
   if (voter.scenario == Scenario::VotedBefore || voted_.count(voter.personalCode)) result.addBool("Voted", true);
   return result.text();
 }
@@ -277,7 +277,7 @@ std::string Service::status(const Request& r, Purpose purpose) {
   } else if (purpose == Purpose::CertificateChoice) {
     session.issuedCertificate = certificateDer(voter.smartIdSigner->certificate.get());
     session.dataToken = randomHex(16);
-    result.add("Certificate", base64EncodeLines(session.issuedCertificate)).add("DataToken", session.dataToken);
+    result.add("Certificate", base64EncodeLine(session.issuedCertificate)).add("DataToken", session.dataToken);
   } else {
     const Signer& signer = mid ? *voter.midSigner : *voter.smartIdSigner;
     const std::string signature = phoneSignature(signer, ps.hash);
@@ -296,7 +296,7 @@ std::string Service::getCertificate(const Request& r) {
   const Voter& voter = election_.voters.at(session->personalCode);
   if (!phone || session->means != Means::MobileId || *phone != voter.phone) return errorReply(kBadRequest);
   session->issuedCertificate = certificateDer(voter.midSigner->certificate.get());
-  return ReplyBuilder().add("Certificate", base64EncodeLines(session->issuedCertificate)).text();
+  return ReplyBuilder().add("Certificate", base64EncodeLine(session->issuedCertificate)).text();
 }
 
 std::string Service::getCertificateChoice(const Request& r) {
@@ -374,7 +374,8 @@ std::string Service::vote(const Request& r, const Peer& peer) {
                                     : check.signerCertificateDer != session->issuedCertificate)
     return errorReply("IDENTITY_MISMATCH");
   const auto plaintext = election_.secretKey->decrypt(check.ballot);
-  if (!plaintext) {
+  // The log is JSON: a plaintext that is not UTF-8 cannot be any choice and is refused.
+  if (!plaintext || !isUtf8(*plaintext)) {
     std::fprintf(stderr, "demo-service: vote of %s refused: the ballot does not decrypt\n", voter.personalCode.c_str());
     return errorReply(kBadRequest);
   }
@@ -401,7 +402,8 @@ std::string Service::vote(const Request& r, const Peer& peer) {
 
   const bool testVote = voter.scenario == Scenario::TestVote;
   const std::string voteId = randomHex(16);
-  const std::string problem = record(*session, voter, voteId, testVote, *plaintext, archive);
+  const bool known = election_.plaintexts.at(voter.district).count(*plaintext) > 0;
+  const std::string problem = record(*session, voter, voteId, testVote, known, *plaintext, archive);
   if (!problem.empty()) {
     std::fprintf(stderr, "demo-service: %s\n", problem.c_str());
     return errorReply("INTERNAL_SERVER_ERROR");
@@ -411,12 +413,12 @@ std::string Service::vote(const Request& r, const Peer& peer) {
       .add("SessionID", session->id)
       .add("VoteID", voteId)
       .addBool("TestVote", testVote)
-      .addObject("Qualification", ReplyBuilder().add("ocsp", base64EncodeLines(ocsp)).add("tspreg", base64EncodeLines(token)))
+      .addObject("Qualification", ReplyBuilder().add("ocsp", base64EncodeLine(ocsp)).add("tspreg", base64EncodeLine(token)))
       .text();
 }
 
 std::string Service::record(const Session& session, const Voter& voter, const std::string& voteId, bool testVote,
-                            const std::string& plaintext, const std::string& container) {
+                            bool known, const std::string& plaintext, const std::string& container) {
   namespace fs = std::filesystem;
   const fs::path dir = fs::path(stateDir_) / "containers";
   const fs::path file = dir / (voteId + ".asice");
@@ -440,7 +442,7 @@ std::string Service::record(const Session& session, const Voter& voter, const st
                            (testVote ? "true" : "false") + ",\"AuthMethod\":" +
                            jsonQuote(meansName(static_cast<int>(session.means))) + ",\"Time\":" + jsonQuote(when) +
                            ",\"Container\":" + jsonQuote("containers/" + file.filename().string()) +
-                           ",\"Plaintext\":" + jsonQuote(plaintext) + "}\n";
+                           ",\"Valid\":" + (known ? "true" : "false") + ",\"Plaintext\":" + jsonQuote(plaintext) + "}\n";
   std::ofstream log(fs::path(stateDir_) / "votes.jsonl", std::ios::app | std::ios::binary);
   log << line;
   if (!log.flush()) return "cannot append to votes.jsonl";

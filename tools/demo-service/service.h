@@ -64,7 +64,7 @@ class Service {
   std::string startProvider(const std::string& sessionId, Purpose purpose, std::string hash = {});
   std::string choicesReply(const Session& session, const Voter& voter, bool withSessionId) const;
   std::string record(const Session& session, const Voter& voter, const std::string& voteId, bool testVote,
-                     const std::string& plaintext, const std::string& container);
+                     bool known, const std::string& plaintext, const std::string& container);
 
   const Election& election_;
   std::string stateDir_;

@@ -46,7 +46,7 @@ void publicNumbers(const std::string& spki, BignumPtr& p, BignumPtr& g, BignumPt
   auto alg = readDer(in);
   auto bits = readDer(in);
   std::string_view a = alg->content;
-  readDer(a);  // object identifier
+  if (!readDer(a)) return;  // the object identifier
   auto params = readDer(a);
   std::string_view pr = params->content;
   auto pe = readDer(pr);
@@ -123,7 +123,7 @@ TEST_F(DemoServiceElGamal, RefusesDamagedCiphertexts) {
   const std::string cases[] = {
       "",
       good.substr(0, good.size() - 1),
-      good + "\x00",
+      good + std::string(1, '\0'),
       flipped,
       "\x30\x03\x02\x01\x01",
       // a = 0

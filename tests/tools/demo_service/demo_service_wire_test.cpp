@@ -37,7 +37,9 @@ TEST(DemoServiceWire, ScannerFindsTheEndOfTheRootObject) {
   for (const auto& c : cases) {
     RequestScanner scanner;
     EXPECT_EQ(scanner.feed(c.text), c.state) << c.text;
-    if (c.state == State::Complete) EXPECT_EQ(scanner.length(), c.length) << c.text;
+    if (c.state == State::Complete) {
+      EXPECT_EQ(scanner.length(), c.length) << c.text;
+    }
   }
 }
 
