@@ -46,6 +46,19 @@ class ScratchDir {
   std::filesystem::path path_;
 };
 
+// The test PKI in the build folder, made on first use (tests/pki/make-pki.sh is idempotent).
+// Empty when it cannot be made.
+inline std::filesystem::path testPkiDir() {
+  const char* source = std::getenv("SV_SOURCE_DIR");
+  const char* build = std::getenv("SV_BUILD_DIR");
+  if (!source || !build) return {};
+  const std::filesystem::path out = std::filesystem::path(build) / "pki";
+  const std::string command =
+      "bash '" + std::string(source) + "/tests/pki/make-pki.sh' '" + out.string() + "' >/dev/null 2>&1";
+  if (std::system(command.c_str()) != 0) return {};
+  return out;
+}
+
 struct CommandResult {
   int status = -1;
   std::string output;  // standard output and standard error together
