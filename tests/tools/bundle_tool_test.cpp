@@ -139,6 +139,21 @@ TEST_F(BundleToolTest, ProgramWithBrokenBundleExitsZero) {
   EXPECT_EQ(run("DISPLAY= '" + program + "' --any argument </dev/null >/dev/null 2>&1").status, 0);
 }
 
+TEST_F(BundleToolTest, ProgramReadsTheBytesOfItsFile) {
+  const std::string probe = dir_ + "/probe";
+  ASSERT_EQ(run("cp -p '" + env("SV_BUILD_DIR") + "/bin/embedded-bundle-probe' '" + probe + "'").status, 0);
+  EXPECT_EQ(run("'" + probe + "'").out, "Rakenduse tööks vajalikud ressursid on seadistamata (5).\n");
+  ASSERT_EQ(run(tool("embed '" + demo_ + "' '" + probe + "'")).status, 0) << stderrText();
+  const Outcome loaded = run("'" + probe + "'");
+  EXPECT_EQ(loaded.status, 0);
+  EXPECT_EQ(loaded.out, "loaded\nDEMO2026\n");
+  writeAll(dir_ + "/broken.json", "{\"RES_APP\": {\"HAVE_MOBID\": 1}}");
+  ASSERT_EQ(run(tool("embed '" + dir_ + "/broken.json' '" + probe + "'")).status, 0);
+  const Outcome broken = run("'" + probe + "'");
+  EXPECT_EQ(broken.status, 1);
+  EXPECT_EQ(broken.out, "Vigaste andmetega ressurss RES_APP_HAVE_MOBID.\n");
+}
+
 TEST_F(BundleToolTest, RefusesWhatDoesNotFit) {
   const std::string program = copyOfProgram();
   const std::string before = readAll(program);
