@@ -20,22 +20,24 @@ struct ExchangeResult {
 
 // Steps until something other than Pending, pausing briefly between steps; gives up (Pending)
 // after the time limit.
-inline ExchangeResult stepUntilDone(Channel& channel, std::chrono::milliseconds limit = std::chrono::seconds(10)) {
+inline ExchangeResult stepUntilDone(Channel& channel, std::chrono::milliseconds limit = std::chrono::seconds(10),
+                                    std::chrono::microseconds pause = std::chrono::microseconds(200)) {
   ExchangeResult result;
   const auto end = std::chrono::steady_clock::now() + limit;
   while (std::chrono::steady_clock::now() < end) {
     ++result.steps;
     result.code = channel.step(result.reply);
     if (result.code != TransportCode::Pending) return result;
-    std::this_thread::sleep_for(std::chrono::microseconds(200));
+    std::this_thread::sleep_for(pause);
   }
   return result;
 }
 
 inline ExchangeResult runExchange(Channel& channel, ServiceKind kind, const std::string& request,
-                                  std::chrono::milliseconds limit = std::chrono::seconds(10)) {
+                                  std::chrono::milliseconds limit = std::chrono::seconds(10),
+                                  std::chrono::microseconds pause = std::chrono::microseconds(200)) {
   channel.beginExchange(kind, request);
-  return stepUntilDone(channel, limit);
+  return stepUntilDone(channel, limit, pause);
 }
 
 inline std::vector<ServerEndpoint> loopbackServers(const std::vector<int>& ports) {
