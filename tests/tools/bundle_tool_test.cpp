@@ -124,6 +124,13 @@ TEST_F(BundleToolTest, EmbedThenExtractGivesTheBundleBack) {
   ASSERT_EQ(run(tool("embed '" + demo_ + "' '" + program + "'")).status, 0);
   EXPECT_EQ(run(tool("extract '" + program + "'")).out, readAll(demo_));
   EXPECT_EQ(run(tool("check '" + program + "'")).status, 0);
+  // Through a symbolic link the program itself is rewritten and the link kept.
+  ASSERT_EQ(::symlink(program.c_str(), (dir_ + "/link").c_str()), 0);
+  ASSERT_EQ(run(tool("embed '" + dir_ + "/small.json' '" + dir_ + "/link'")).status, 0);
+  EXPECT_EQ(run(tool("extract '" + program + "'")).out, bundle);
+  struct stat link {};
+  ASSERT_EQ(::lstat((dir_ + "/link").c_str(), &link), 0);
+  EXPECT_TRUE(S_ISLNK(link.st_mode));
   // No temporary file is left beside the program.
   EXPECT_EQ(run("ls '" + dir_ + "' | grep -c bundle-").out, "0\n");
 }

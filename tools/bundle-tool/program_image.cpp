@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -31,7 +32,13 @@ std::optional<Bytes> readFile(const std::string& path) {
   return content.str();
 }
 
-bool replaceFile(const std::string& path, const Bytes& content) {
+bool replaceFile(const std::string& givenPath, const Bytes& content) {
+  // Through a symbolic link the file it names is replaced, and the link stays.
+  std::string path = givenPath;
+  if (char* resolved = ::realpath(givenPath.c_str(), nullptr)) {
+    path = resolved;
+    std::free(resolved);
+  }
   struct stat old {};
   const bool existed = ::stat(path.c_str(), &old) == 0;
   std::vector<char> temp(path.begin(), path.end());
