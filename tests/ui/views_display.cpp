@@ -1,5 +1,6 @@
 #include "tests/ui/views_display.h"
 
+#include <sys/prctl.h>
 #include <sys/stat.h>
 #include <sys/types.h>
 #include <sys/wait.h>
@@ -48,6 +49,8 @@ bool startServer() {
     const pid_t pid = fork();
     if (pid < 0) return false;
     if (pid == 0) {
+      // The server goes with the test program, also when a failed check aborts it.
+      prctl(PR_SET_PDEATHSIG, SIGTERM);
       const int devnull = ::open("/dev/null", O_WRONLY);
       if (devnull >= 0) {
         dup2(devnull, 1);
@@ -112,8 +115,11 @@ std::string shellOutput(const std::string& command) {
 
 void movePointer(Fl_Window& window, int x, int y) {
   settle(0.05);
-  shell("xdotool mousemove --window " + std::to_string(fl_xid(&window)) + " " + std::to_string(x) + " " +
-        std::to_string(y));
+  // The first motion into a window only enters it; the second is a move the toolkit tracks.
+  const std::string id = std::to_string(fl_xid(&window));
+  shell("xdotool mousemove --window " + id + " " + std::to_string(x + 1) + " " + std::to_string(y + 1));
+  settle(0.05);
+  shell("xdotool mousemove --window " + id + " " + std::to_string(x) + " " + std::to_string(y));
   settle(0.1);
 }
 
