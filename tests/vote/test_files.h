@@ -61,12 +61,12 @@ inline std::filesystem::path testPkiDir() {
 
 struct CommandResult {
   int status = -1;
-  std::string output;  // standard output and standard error together
+  std::string output;  // standard output, with standard error unless kept apart
 };
 
-inline CommandResult run(const std::string& command) {
+inline CommandResult run(const std::string& command, bool withStandardError = true) {
   CommandResult result;
-  FILE* pipe = ::popen((command + " 2>&1").c_str(), "r");
+  FILE* pipe = ::popen((withStandardError ? command + " 2>&1" : command).c_str(), "r");
   if (!pipe) return result;
   char buffer[4096];
   std::size_t n;
