@@ -8,6 +8,10 @@
 //   locked    C_Login answers CKR_PIN_LOCKED
 //   noecdsa   the mechanism list lacks CKM_ECDSA
 //   norsa     the mechanism list lacks CKM_RSA_PKCS
+//   loginerror  C_Login answers CKR_DEVICE_ERROR
+//   hidekeys  searches for private keys find nothing
+//   hugesig   C_Sign asks for a 1 GiB signature buffer
+//   holes     the function list has no C_Logout
 // The test reads what happened through the svFake* functions below.
 #include <pkcs11.h>
 
@@ -24,9 +28,11 @@ namespace {
 
 CK_FUNCTION_LIST fakeList;
 CK_FUNCTION_LIST* target = nullptr;
+std::string targetPath;
 std::string mode;
 unsigned long loginCalls = 0;
 long alarmSecondsAtInitialize = -1;
+bool hidingSearch = false;
 
 bool modeHas(const char* flag) {
   const std::string wanted(flag);
@@ -69,6 +75,7 @@ CK_RV fakeLogin(CK_SESSION_HANDLE session, CK_USER_TYPE user, unsigned char* pin
                 unsigned long length) {
   ++loginCalls;
   if (modeHas("locked")) return CKR_PIN_LOCKED;
+  if (modeHas("loginerror")) return CKR_DEVICE_ERROR;
   if (modeHas("pinpad")) {
     if (pin != nullptr || length != 0) return CKR_ARGUMENTS_BAD;
     const char* keypad = std::getenv("SV_FAKE_P11_PINPAD_PIN");
@@ -101,6 +108,35 @@ CK_RV fakeGetMechanismList(CK_SLOT_ID slot, CK_MECHANISM_TYPE* list, unsigned lo
   return CKR_OK;
 }
 
+CK_RV fakeFindObjectsInit(CK_SESSION_HANDLE session, CK_ATTRIBUTE* match, unsigned long count) {
+  hidingSearch = false;
+  if (modeHas("hidekeys")) {
+    for (unsigned long i = 0; i < count; ++i) {
+      if (match[i].type == CKA_CLASS && match[i].ulValueLen == sizeof(CK_OBJECT_CLASS) &&
+          *static_cast<CK_OBJECT_CLASS*>(match[i].pValue) == CKO_PRIVATE_KEY) {
+        hidingSearch = true;
+      }
+    }
+  }
+  return target->C_FindObjectsInit(session, match, count);
+}
+
+CK_RV fakeFindObjects(CK_SESSION_HANDLE session, CK_OBJECT_HANDLE* found, unsigned long room,
+                      unsigned long* count) {
+  const CK_RV rv = target->C_FindObjects(session, found, room, count);
+  if (rv == CKR_OK && hidingSearch) *count = 0;
+  return rv;
+}
+
+CK_RV fakeSign(CK_SESSION_HANDLE session, unsigned char* data, unsigned long length,
+               unsigned char* signature, unsigned long* signatureLength) {
+  if (modeHas("hugesig") && signature == nullptr) {
+    *signatureLength = 1UL << 30;
+    return CKR_OK;
+  }
+  return target->C_Sign(session, data, length, signature, signatureLength);
+}
+
 }  // namespace
 
 extern "C" {
@@ -109,9 +145,11 @@ __attribute__((visibility("default"))) CK_RV C_GetFunctionList(CK_FUNCTION_LIST*
   if (list == nullptr) return CKR_ARGUMENTS_BAD;
   const char* chosenMode = std::getenv("SV_FAKE_P11_MODE");
   mode = chosenMode != nullptr ? chosenMode : "";
-  if (target == nullptr) {
-    const char* path = std::getenv("SV_FAKE_P11_TARGET");
-    // Kept loaded for the life of the process: the real module's state outlives our loads.
+  const char* path = std::getenv("SV_FAKE_P11_TARGET");
+  if (target == nullptr || path == nullptr || targetPath != path) {
+    // Real modules stay loaded for the life of the process: their state outlives our loads.
+    target = nullptr;
+    targetPath = path != nullptr ? path : "";
     void* library = path != nullptr ? dlopen(path, RTLD_NOW) : nullptr;
     auto getList = library != nullptr
                        ? reinterpret_cast<CK_C_GetFunctionList>(dlsym(library, "C_GetFunctionList"))
@@ -127,6 +165,10 @@ __attribute__((visibility("default"))) CK_RV C_GetFunctionList(CK_FUNCTION_LIST*
   fakeList.C_GetTokenInfo = fakeGetTokenInfo;
   fakeList.C_Login = fakeLogin;
   fakeList.C_GetMechanismList = fakeGetMechanismList;
+  fakeList.C_FindObjectsInit = fakeFindObjectsInit;
+  fakeList.C_FindObjects = fakeFindObjects;
+  fakeList.C_Sign = fakeSign;
+  if (modeHas("holes")) fakeList.C_Logout = nullptr;
   *list = &fakeList;
   return CKR_OK;
 }

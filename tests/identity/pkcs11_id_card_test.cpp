@@ -185,6 +185,10 @@ TEST_F(IdCardLoginTest, PinFlowOutcomes) {
        IdCardCode::PinCancelled, CKR_OK, {false, true}, 1},
       {"blocked", "locked", {{true, "1234"}}, false, IdCardCode::PinBlocked, CKR_PIN_LOCKED,
        {false}, 1},
+      {"reader failure", "loginerror", {{true, "1234"}}, false, IdCardCode::ModuleCall,
+       CKR_DEVICE_ERROR, {false}, 1},
+      {"logged in, but no private key", "hidekeys", {{true, "1234"}}, false,
+       IdCardCode::KeyNotFound, CKR_OK, {false}, 1},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
@@ -333,6 +337,14 @@ TEST_F(IdCardSigningTest, AuthenticationKeySignsWhatTheTlsLayerHands) {
     EXPECT_TRUE(opensslVerifies(pkiPath(std::string("voter1-auth-") + cardName + ".pem"), data,
                                 rsa ? raw : ecdsaDer(raw), std::string("auth-") + cardName));
   }
+}
+
+TEST_F(IdCardSigningTest, SignatureTooLargeForMemoryIsRefused) {
+  setenv("SV_FAKE_P11_MODE", "hugesig", 1);
+  prompt.script({{true, "12345"}});
+  auto card = makeCard({fakeModulePath()});
+  EXPECT_EQ(card->signWithSigningKey(std::string(32, 'd')), "");
+  expectCardError(card->takePendingError(), IdCardCode::SignatureMemory, kNoModuleResult);
 }
 
 TEST_F(IdCardSigningTest, ReleaseForgetsTokensAndPins) {

@@ -21,17 +21,22 @@ TEST_F(Pkcs11ModuleTest, LoadOutcomes) {
     const char* what;
     std::string path;
     const char* target;  // the real module behind the test module
+    const char* mode;
     ModuleLoadStatus status;
     CK_RV rv;
   } cases[] = {
-      {"missing file", "/nonexistent/module.so", nullptr, ModuleLoadStatus::OpenFailed, CKR_OK},
-      {"no C_GetFunctionList", noFunctionListPath(), nullptr, ModuleLoadStatus::OpenFailed, CKR_OK},
-      {"C_GetFunctionList fails", fakeModulePath(), "/nonexistent/target.so",
+      {"missing file", "/nonexistent/module.so", nullptr, "", ModuleLoadStatus::OpenFailed, CKR_OK},
+      {"no C_GetFunctionList", noFunctionListPath(), nullptr, "", ModuleLoadStatus::OpenFailed,
+       CKR_OK},
+      {"C_GetFunctionList fails", fakeModulePath(), "/nonexistent/target.so", "",
        ModuleLoadStatus::CallFailed, CKR_GENERAL_ERROR},
-      {"SoftHSM2", kSoftHsm, nullptr, ModuleLoadStatus::Loaded, CKR_OK},
+      {"function list with a hole", fakeModulePath(), nullptr, "holes",
+       ModuleLoadStatus::CallFailed, CKR_GENERAL_ERROR},
+      {"SoftHSM2", kSoftHsm, nullptr, "", ModuleLoadStatus::Loaded, CKR_OK},
   };
   for (const auto& c : cases) {
     if (c.target != nullptr) setenv("SV_FAKE_P11_TARGET", c.target, 1);
+    setenv("SV_FAKE_P11_MODE", c.mode, 1);
     ModuleLoadResult result = Pkcs11Module::load(c.path, true);
     EXPECT_EQ(result.status, c.status) << c.what;
     EXPECT_EQ(result.rv, c.rv) << c.what;

@@ -24,6 +24,14 @@ void disarmGuard() {
   signal(SIGALRM, SIG_IGN);
 }
 
+// Every entry the card calls: a hole in the list would be a call through a null pointer.
+bool hasWhatTheCardCalls(const CK_FUNCTION_LIST& f) {
+  return f.C_Initialize && f.C_Finalize && f.C_GetSlotList && f.C_GetTokenInfo &&
+         f.C_GetMechanismList && f.C_OpenSession && f.C_CloseSession && f.C_Login && f.C_Logout &&
+         f.C_FindObjectsInit && f.C_FindObjects && f.C_FindObjectsFinal && f.C_GetAttributeValue &&
+         f.C_SignInit && f.C_Sign;
+}
+
 }  // namespace
 
 void Pkcs11Module::LibraryClose::operator()(void* handle) const noexcept { dlclose(handle); }
@@ -41,8 +49,8 @@ ModuleLoadResult Pkcs11Module::load(const std::string& path, bool guardInitializ
 
   CK_FUNCTION_LIST* functions = nullptr;
   result.rv = getFunctionList(&functions);
-  if (result.rv != CKR_OK || functions == nullptr || functions->C_Initialize == nullptr) {
-    // A module that says OK but hands over no list is as broken as one that says why.
+  if (result.rv != CKR_OK || functions == nullptr || !hasWhatTheCardCalls(*functions)) {
+    // A module that says OK but hands over no usable list is as broken as one that says why.
     if (result.rv == CKR_OK) result.rv = CKR_GENERAL_ERROR;
     result.status = ModuleLoadStatus::CallFailed;
     return result;

@@ -14,7 +14,8 @@ namespace sorvimend {
 enum class ModuleLoadStatus {
   Loaded,
   OpenFailed,          // dlopen failed or the file lacks C_GetFunctionList
-  CallFailed,          // C_GetFunctionList or C_Initialize returned the value in rv
+  CallFailed,          // C_GetFunctionList or C_Initialize returned the value in rv, or the
+                       // list lacks a function the card calls (CKR_GENERAL_ERROR)
   InitializeTimedOut,  // C_Initialize did not return before the guard's alarm
 };
 
