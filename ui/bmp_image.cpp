@@ -9,7 +9,8 @@ namespace {
 
 DecodedBmp decodeReporting(std::string_view bytes) {
   DecodedBmp decoded = decodeBmp(bytes, bmpSizeLimit());
-  if (decoded.status == DecodedBmp::Status::TooLarge) Fl::error("BMP file is too large!\n");
+  // The toolkit's default error function ends the line itself.
+  if (decoded.status == DecodedBmp::Status::TooLarge) Fl::error("BMP file is too large!");
   return decoded;
 }
 

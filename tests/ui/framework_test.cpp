@@ -15,6 +15,7 @@
 #include "resources/resource_catalogue.h"
 #include "tests/ui/x_server.h"
 #include "ui/action_button.h"
+#include "ui/bmp_image.h"
 #include "ui/main_window.h"
 #include "ui/rich_text_view.h"
 #include "ui/view_manager.h"
@@ -207,6 +208,33 @@ TEST_F(Framework, ButtonsInTheirFourLooks) {
   EXPECT_EQ(withPicture.picture(), nullptr);
 }
 
+std::string gReported;
+void captureError(const char* format, ...) { gReported += format; }
+
+TEST_F(Framework, OversizedBmpIsReportedOnceAndDropped) {
+  std::string huge = orangeSquare();
+  huge[18] = '\x00';  // width 0x7FFF0000 x height 20: far above the limit
+  huge[20] = '\xFF';
+  huge[21] = '\x7F';
+  auto saved = Fl::error;
+  Fl::error = captureError;
+  gReported.clear();
+  BmpImage image(huge);
+  ActionButton button(0, 0, 160, 50, kBlue, kGrey, 16);
+  button.picture(huge);
+  Fl::error = saved;
+  EXPECT_FALSE(image.usable());
+  EXPECT_EQ(image.status(), DecodedBmp::Status::TooLarge);
+  EXPECT_EQ(button.picture(), nullptr);
+  EXPECT_EQ(gReported, "BMP file is too large!BMP file is too large!");  // once per decoding
+
+  // The default error function adds the line end: the program writes exactly the one line.
+  BmpImage fine(orangeSquare());
+  EXPECT_TRUE(fine.usable());
+  EXPECT_EQ(fine.w(), 20);
+  EXPECT_EQ(fine.d(), 3);
+}
+
 void loadDemoBundle() {
   static bool loaded = false;
   if (loaded) return;
@@ -356,6 +384,26 @@ TEST_F(Manager, ClearViewHidesEverything) {
   EXPECT_TRUE(window().rightButton().disabled());
   EXPECT_TRUE(window().leftButton().disabled());
   EXPECT_FALSE(window().leftButton().focused());
+}
+
+TEST_F(Manager, CoverWarningWhileAnotherProgramCoversThePointer) {
+  twoButtons(false);
+  const int cx = window().x() + 300;
+  const int cy = window().y() + 300;
+  // Another program's window over the middle of ours.
+  const std::string geometry = "200x150+" + std::to_string(cx - 100) + "+" + std::to_string(cy - 75);
+  ASSERT_EQ(testing::run("(xclock -geometry " + geometry + " >/dev/null 2>&1 & echo $! > cover.pid)"), 0);
+  testing::pump(1.0);
+  testing::run("xdotool mousemove " + std::to_string(cx) + " " + std::to_string(cy));
+  testing::pump(0.7);
+  EXPECT_TRUE(window().coverWarning());
+  testing::Picture shot = testing::capture(window());
+  testing::savePng(shot, "cover_warning");
+  EXPECT_EQ(shot.at(3, 300), rgb(FL_RED));  // the frame, 2 to 4 pixels inside the content area
+  testing::run("xdotool mousemove 1270 790");  // outside the window
+  testing::pump(0.7);
+  EXPECT_FALSE(window().coverWarning());
+  testing::run("kill $(cat cover.pid); rm -f cover.pid");
 }
 
 TEST_F(Manager, WaitAnimationTurnsAndRestarts) {

@@ -130,7 +130,7 @@ std::string savePng(const Picture& picture, const std::string& name) {
 }
 
 int run(const std::string& command) {
-  std::string full = "DISPLAY=" + gDisplay + " " + command;
+  std::string full = "export DISPLAY=" + gDisplay + "; " + command;
   int status = std::system(full.c_str());
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
