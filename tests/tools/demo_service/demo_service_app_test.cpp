@@ -10,6 +10,9 @@
 
 #include <rapidjson/document.h>
 
+#include "identity/id_card.h"
+#include "identity/pin_prompt.h"
+#include "identity/pkcs11_id_card.h"
 #include "protocol/app_model.h"
 #include "protocol/question_cursor.h"
 #include "protocol/rpc_client.h"
@@ -39,6 +42,24 @@ ErrorPtr run(ServiceOperation& op, AppModel& model) {
   }
   return makeError(ErrorClass::Network, "test: too many polls");
 }
+
+// Answers PIN1 and PIN2 of the demo card as the voter would type them.
+class DemoCardPins final : public PinPrompt {
+ public:
+  void begin(bool) override {}
+  void ask(const CertificateInfo&, bool& ok, bool) override {
+    ok = true;
+    pin_.assign(asks_++ == 0 ? "1234" : "12345");
+  }
+  void tick() override {}
+  const unsigned char* pin() const override { return pin_.data(); }
+  std::size_t pinLength() const override { return pin_.size(); }
+  void end() override { pin_.clear(); }
+
+ private:
+  PinBuffer pin_;
+  int asks_ = 0;
+};
 
 class DemoServiceApp : public ::testing::Test {
  protected:
@@ -130,6 +151,35 @@ TEST_F(DemoServiceApp, MobileIdAndSmartIdVotesEndWithAVerifiedReceipt) {
     model_ = std::make_unique<AppModel>();
     ASSERT_FALSE(model_->initialise());
   }
+}
+
+// The demo voter's SoftHSM2 card made by make-election: identification by TLS client
+// authentication with the card's key, then a vote signed on the card with PIN2.
+TEST_F(DemoServiceApp, TheDemoCardVotesWithBothPins) {
+  const std::string conf = electionDir() + "/card/softhsm2.conf";
+  ASSERT_EQ(::setenv("SOFTHSM2_CONF", conf.c_str(), 1), 0);
+  DemoCardPins pins;
+  auto owned = std::make_unique<Pkcs11IdCard>(std::vector<std::string>{"/usr/lib/softhsm/libsofthsm2.so"});
+  Pkcs11IdCard& card = *owned;
+  card.setPinPrompt(&pins);
+  ASSERT_FALSE(card.setIssuerCertificates(resourceTextList(ResourceId::RES_DATA_ISSUER_CERTS)));
+  registerIdCard(std::move(owned));
+  RpcClient& rpc = *RpcClient::instance();
+  model_->setMethod(0);
+  CardChoicesOperation choices(rpc, cursor_, card);
+  ErrorPtr e = run(choices, *model_);
+  ASSERT_FALSE(e) << e->errorClass() << "/" << e->detail() << " " << e->message();
+  EXPECT_EQ(model_->voterCode(), "38001010008");
+  ASSERT_TRUE(cursor_.ballot() && !cursor_.ballot()->lists().empty());
+  model_->pick(*cursor_.ballot()->lists()[0]->choices()[0]);
+  CardVoteOperation submit(rpc, card);
+  e = run(submit, *model_);
+  EXPECT_FALSE(e) << e->errorClass() << "/" << e->detail() << " " << e->message();
+  EXPECT_FALSE(model_->verificationText().empty());
+  const Choice* pick = model_->singlePick();
+  ASSERT_TRUE(pick);
+  EXPECT_EQ(lastPlaintext(), pick->identifier() + '\x1f' + pick->list().name() + '\x1f' + pick->name());
+  registerIdCard(nullptr);
 }
 
 TEST_F(DemoServiceApp, ServiceRefusalsBecomeTheApplicationsErrors) {
