@@ -2,6 +2,7 @@
 
 #include <openssl/x509_vfy.h>
 
+#include "net/tls_config.h"
 #include "util/cert_set.h"
 #include "util/openssl_error.h"
 #include "util/openssl_ptr.h"
@@ -30,11 +31,13 @@ bool leafMatchesPins(X509* leaf, const std::vector<std::string>& pinnedPem) {
 
 int pinCheckCallback(X509_STORE_CTX* store, void* arg) {
   if (store == nullptr || arg == nullptr) return 0;
-  const auto* pinned = static_cast<const std::vector<std::string>*>(arg);
-  if (leafMatchesPins(X509_STORE_CTX_get0_cert(store), *pinned)) {
+  auto* config = static_cast<TlsConfig*>(arg);
+  const std::vector<std::string>* pinned = config->selectedSet();
+  if (pinned != nullptr && leafMatchesPins(X509_STORE_CTX_get0_cert(store), *pinned)) {
     X509_STORE_CTX_set_error(store, X509_V_OK);
     return 1;
   }
+  config->pinRejected = true;
   X509_STORE_CTX_set_error(store, X509_V_ERR_CERT_REJECTED);
   return 0;
 }

@@ -13,8 +13,8 @@ namespace sorvimend {
 
 [[nodiscard]] bool leafMatchesPins(X509* leaf, const std::vector<std::string>& pinnedPem);
 
-// The TLS verification callback; arg points at the pinned set (std::vector<std::string>) of the
-// current connection. Returns 1 to accept, 0 to reject.
+// The TLS verification callback; arg points at the channel's TlsConfig, whose selected set is
+// checked. Returns 1 to accept, 0 to reject.
 int pinCheckCallback(X509_STORE_CTX* store, void* arg);
 
 }  // namespace sorvimend

@@ -104,6 +104,7 @@ TransportCode TlsChannel::connect(ServiceKind kind, const ServerEndpoint& server
   if (!stream_) {
     const int kindIndex = static_cast<int>(kind);
     if (kindIndex >= 0 && kindIndex < kServiceKindCount) tlsConfig_.selected = kindIndex;
+    tlsConfig_.pinRejected = false;
     if (useClientCertificate() && !tlsConfig_.clientKey) {
       const TransportCode loaded = loadClientCertificate();
       if (loaded != TransportCode::Done) return loaded;
@@ -117,9 +118,8 @@ TransportCode TlsChannel::connect(ServiceKind kind, const ServerEndpoint& server
       clearOpenSslErrors();
       return TransportCode::CipherListRefused;
     }
-    // The selected set is read at verification time; tlsConfig_ outlives every context.
-    SSL_CTX_set_cert_verify_callback(ctx, pinCheckCallback,
-                                     const_cast<std::vector<std::string>*>(tlsConfig_.selectedSet()));
+    // tlsConfig_ outlives every context made here.
+    SSL_CTX_set_cert_verify_callback(ctx, pinCheckCallback, &tlsConfig_);
     SSL_CTX_set_verify(ctx, SSL_VERIFY_PEER, nullptr);
     if (useClientCertificate()) {
       const Bytes& der = tlsConfig_.clientCertificateDer;

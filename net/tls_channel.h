@@ -15,22 +15,10 @@
 #include "net/channel.h"
 #include "net/proxy_tunnel.h"
 #include "net/server_list.h"
+#include "net/tls_config.h"
 #include "util/openssl_ptr.h"
 
 namespace sorvimend {
-
-struct TlsConfig {
-  std::array<std::vector<std::string>, kServiceKindCount> pinnedSets;
-  std::string cipherList;
-  int selected = -1;  // index into pinnedSets for the current connection
-  Bytes clientCertificateDer;
-  EvpPkeyPtr clientKey;
-  bool clientKeyIsRsa = false;
-
-  [[nodiscard]] const std::vector<std::string>* selectedSet() const {
-    return selected >= 0 && selected < kServiceKindCount ? &pinnedSets[static_cast<std::size_t>(selected)] : nullptr;
-  }
-};
 
 class TlsChannel final : public Channel {
  public:
@@ -64,6 +52,8 @@ class TlsChannel final : public Channel {
   void requireClientCertificate(ClientKeyLookup lookup);
 
   [[nodiscard]] const ProxyTunnel* tunnel() const { return tunnel_.get(); }
+  // Whether the pin check refused a server since the last call to connect that began a connection.
+  [[nodiscard]] bool pinRejected() const { return tlsConfig_.pinRejected; }
 
  private:
   [[nodiscard]] TransportCode loadClientCertificate();

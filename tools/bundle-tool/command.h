@@ -22,6 +22,7 @@ int embedCommand(const Arguments& args);
 int extractCommand(const Arguments& args);
 int checkCommand(const Arguments& args);
 int catalogueCommand(const Arguments& args);
+int probeCommand(const Arguments& args);
 
 // Exit statuses shared by the commands.
 inline constexpr int kExitOk = 0;

@@ -16,6 +16,7 @@ const Command kCommands[] = {
     {"extract", "PROGRAM", extractCommand},
     {"check", "FILE", checkCommand},
     {"catalogue", "", catalogueCommand},
+    {"probe", "FILE", probeCommand},
 };
 
 int usage() {
