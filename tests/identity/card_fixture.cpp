@@ -34,15 +34,15 @@ void ScriptedPinPrompt::ask(const CertificateInfo& certificate, bool& ok, bool r
   retries.push_back(retry);
   askedFor.push_back(certificate.usage);
   ok = false;
-  secureWipe(pin_);
+  pin_.clear();
   if (answers_.empty()) return;
   ok = answers_.front().ok;
-  pin_ = answers_.front().pin;
+  pin_.assign(answers_.front().pin);
   answers_.pop_front();
 }
 
 const unsigned char* ScriptedPinPrompt::pin() const {
-  return pinpad_ ? nullptr : reinterpret_cast<const unsigned char*>(pin_.data());
+  return pinpad_ ? nullptr : pin_.data();
 }
 
 std::size_t ScriptedPinPrompt::pinLength() const { return pinpad_ ? 0 : pin_.size(); }
@@ -51,7 +51,7 @@ void ScriptedPinPrompt::end() {
   EXPECT_TRUE(open_) << "end without begin";
   open_ = false;
   ++ends;
-  secureWipe(pin_);
+  pin_.clear();
 }
 
 void CardTest::SetUpTestSuite() {

@@ -25,6 +25,17 @@ class ScriptedPinPrompt : public PinPrompt {
     std::string pin;
   };
   void script(std::vector<Answer> answers) { answers_.assign(answers.begin(), answers.end()); }
+  // A fresh prompt with nothing scripted or recorded.
+  void restart() {
+    answers_.clear();
+    pin_.clear();
+    pinpadAtBegin.clear();
+    retries.clear();
+    askedFor.clear();
+    ends = 0;
+    pinpad_ = false;
+    open_ = false;
+  }
 
   void begin(bool pinpad) override;
   void ask(const CertificateInfo& certificate, bool& ok, bool retry) override;
@@ -40,7 +51,7 @@ class ScriptedPinPrompt : public PinPrompt {
 
  private:
   std::deque<Answer> answers_;
-  std::string pin_;
+  PinBuffer pin_;
   bool pinpad_ = false;
   bool open_ = false;
 };

@@ -21,7 +21,7 @@ TEST_F(CardTlsTest, CardKeyAuthenticatesTheClient) {
   for (const char* cardName : {"rsa", "ec"}) {
     SCOPED_TRACE(cardName);
     useCard(cardName);
-    prompt = {};
+    prompt.restart();
     prompt.script({{true, "1234"}});
     auto card = makeCard({kSoftHsm});
     ASSERT_NE(card->authenticationToken(), nullptr);

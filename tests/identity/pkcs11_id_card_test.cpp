@@ -50,7 +50,7 @@ TEST_F(IdCardSelectionTest, FindsBothTokensOfRsaAndEcCards) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.card);
     useCard(c.card);
-    prompt = {};
+    prompt.restart();
     prompt.script({{true, "1234"}, {true, "12345"}});
     auto card = makeCard({kSoftHsm});
     const std::string suffix = c.rsa ? "-rsa.der" : "-ec.der";
@@ -85,7 +85,7 @@ TEST_F(IdCardSelectionTest, SigningTokenOfAnotherPersonOrIssuerIsRefused) {
   for (const char* cardName : {"other-signer", "foreign-issuer"}) {
     SCOPED_TRACE(cardName);
     useCard(cardName);
-    prompt = {};
+    prompt.restart();
     prompt.script({{true, "1234"}, {true, "1234"}});
     auto card = makeCard({kSoftHsm});
     ASSERT_NE(card->authenticationToken(), nullptr);
@@ -194,7 +194,7 @@ TEST_F(IdCardLoginTest, PinFlowOutcomes) {
     SCOPED_TRACE(c.what);
     setenv("SV_FAKE_P11_MODE", c.mode, 1);
     fake.reset();
-    prompt = {};
+    prompt.restart();
     prompt.script(c.answers);
     auto card = makeCard({fakeModulePath()});
     const bool selected = card->authenticationToken() != nullptr;
@@ -243,7 +243,7 @@ TEST_F(IdCardLoginTest, TokenMustSignWithTheMechanismOfItsKey) {
     SCOPED_TRACE(std::string(c.card) + " " + c.mode);
     useCard(c.card);
     setenv("SV_FAKE_P11_MODE", c.mode, 1);
-    prompt = {};
+    prompt.restart();
     prompt.script({{true, "1234"}, {true, "1234"}});
     auto card = makeCard({fakeModulePath()});
     EXPECT_EQ(card->authenticationToken() != nullptr, c.selected);
@@ -301,7 +301,7 @@ TEST_F(IdCardSigningTest, SignedDigestVerifiesWithTheSigningCertificate) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.card);
     useCard(c.card);
-    prompt = {};
+    prompt.restart();
     prompt.script({{true, "1234"}, {true, "12345"}});
     auto card = makeCard({kSoftHsm});
     ASSERT_NE(card->authenticationToken(), nullptr);
@@ -328,7 +328,7 @@ TEST_F(IdCardSigningTest, AuthenticationKeySignsWhatTheTlsLayerHands) {
     SCOPED_TRACE(cardName);
     const bool rsa = std::string(cardName) == "rsa";
     useCard(cardName);
-    prompt = {};
+    prompt.restart();
     prompt.script({{true, "1234"}});
     auto card = makeCard({kSoftHsm});
     // Selects the token itself when needed.

@@ -75,7 +75,7 @@ TEST_F(Pkcs11ModuleTest, CardArmsTheGuardUnlessLockDetectionIsOff) {
       unsetenv("EVOTE_NO_LOCK_DETECTION");
     }
     fake.reset();
-    prompt = {};
+    prompt.restart();
     prompt.script({{true, "1234"}});
     auto card = makeCard({fakeModulePath()});
     EXPECT_NE(card->authenticationToken(), nullptr);
