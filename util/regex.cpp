@@ -70,7 +70,14 @@ bool Regex::match(std::string_view text, bool anchoredWhole, std::vector<std::st
 }
 
 bool Regex::fullMatch(std::string_view text, std::vector<std::string>* groups) const {
-  return match(text, true, groups, nullptr, nullptr);
+  // With invalid UTF-8 allowed, a bad byte acts as a barrier and the end anchor can be met
+  // before it: insist that the match covers the whole subject.
+  std::size_t start = 0;
+  std::size_t end = 0;
+  if (!match(text, true, groups, &start, &end)) return false;
+  if (start == 0 && end == text.size()) return true;
+  if (groups) groups->clear();
+  return false;
 }
 
 bool Regex::partialMatch(std::string_view text, std::vector<std::string>* groups) const {

@@ -50,6 +50,16 @@ TEST(Regex, CaselessUtf8) {
   EXPECT_TRUE(Regex("b").partialMatch("\xFF" "b"));
 }
 
+TEST(Regex, FullMatchNeverStopsAtAnInvalidByte) {
+  const Regex pair("[a-z]=[a-z]+");
+  for (const char* text : {"a=b\xFF", "a=b\xFF" "c", "\xFF" "a=b", "a=b\xC3"}) {
+    std::vector<std::string> groups{"stale"};
+    EXPECT_FALSE(pair.fullMatch(text, &groups)) << text;
+    EXPECT_TRUE(groups.empty());
+  }
+  EXPECT_TRUE(Regex(".+").fullMatch("L\xC3\xB5una"));
+}
+
 TEST(Regex, QuoteMakesTextLiteral) {
   for (const char* text : {".", "a.b", "(x)", "[", "\\", "*+?{}^$|", "L\xC3\xB5una"}) {
     const Regex re(Regex::quote(text));
