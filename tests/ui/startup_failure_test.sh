@@ -21,7 +21,7 @@ trap cleanup EXIT
 for attempt in $(seq 0 30); do
   n=$((700 + ($$ + attempt * 7) % 100))
   [ -e "/tmp/.X$n-lock" ] && continue
-  Xvfb ":$n" -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 &
+  Xvfb ":$n" -screen 0 1280x800x24 -nolisten tcp -noreset >/dev/null 2>&1 &
   xvfb=$!
   for _ in $(seq 50); do
     if xdpyinfo -display ":$n" >/dev/null 2>&1; then display=":$n"; break; fi

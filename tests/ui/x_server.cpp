@@ -12,6 +12,7 @@
 #include <FL/Fl.H>
 #include <FL/Fl_Window.H>
 #include <FL/fl_draw.H>
+#include <FL/x.H>
 
 #include <chrono>
 #include <csignal>
@@ -49,7 +50,9 @@ class XServerEnvironment : public ::testing::Environment {
           dup2(devnull, 1);
           dup2(devnull, 2);
         }
-        execlp("Xvfb", "Xvfb", name.c_str(), "-screen", "0", "1280x800x24", "-nolisten", "tcp",
+        // -noreset: by default the server resets when its last client leaves, and a connection
+        // made during that reset fails.
+        execlp("Xvfb", "Xvfb", name.c_str(), "-screen", "0", "1280x800x24", "-nolisten", "tcp", "-noreset",
                static_cast<char*>(nullptr));
         _exit(127);
       }
@@ -58,8 +61,14 @@ class XServerEnvironment : public ::testing::Environment {
         int status = 0;
         if (waitpid(pid, &status, WNOHANG) == pid) break;
         if (answers(name)) {
-          gServer = pid;
-          gDisplay = name;
+          // Another program's server can answer on this number for a moment (and go): only our
+          // own live child counts, and only once the display really opens.
+          Display* probe = waitpid(pid, &status, WNOHANG) == 0 ? XOpenDisplay(name.c_str()) : nullptr;
+          if (probe != nullptr) {
+            XCloseDisplay(probe);
+            gServer = pid;
+            gDisplay = name;
+          }
           break;
         }
       }
@@ -71,7 +80,13 @@ class XServerEnvironment : public ::testing::Environment {
     ASSERT_NE(gServer, 0) << "no X server could be started";
     setenv("DISPLAY", gDisplay.c_str(), 1);
     Fl::display(gDisplay.c_str());
-    fl_open_display();
+    Display* display = nullptr;
+    for (int tries = 0; tries < 50 && display == nullptr; ++tries) {
+      display = XOpenDisplay(gDisplay.c_str());
+      if (display == nullptr) usleep(100000);
+    }
+    ASSERT_NE(display, nullptr) << "cannot open " << gDisplay;
+    fl_open_display(display);
   }
   void TearDown() override {
     if (gServer > 0) {
