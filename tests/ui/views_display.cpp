@@ -38,41 +38,48 @@ bool serverAnswers(const std::string& name) {
 }
 
 bool startServer() {
-  // Display numbers from a range the other test programs of this project do not use, picked by
-  // process id so that programs running in parallel do not collide.
-  for (int attempt = 0; attempt < 40; ++attempt) {
-    const int number = 300 + static_cast<int>((getpid() + attempt * 7) % 400);
-    const std::string lock = "/tmp/.X" + std::to_string(number) + "-lock";
-    struct stat info {};
-    if (stat(lock.c_str(), &info) == 0) continue;
-    const std::string name = ":" + std::to_string(number);
-    const pid_t pid = fork();
-    if (pid < 0) return false;
-    if (pid == 0) {
-      // The server goes with the test program, also when a failed check aborts it.
-      prctl(PR_SET_PDEATHSIG, SIGTERM);
-      const int devnull = ::open("/dev/null", O_WRONLY);
-      if (devnull >= 0) {
-        dup2(devnull, 1);
-        dup2(devnull, 2);
-      }
-      execlp("Xvfb", "Xvfb", name.c_str(), "-screen", "0", "1280x800x24", "-nolisten", "tcp", static_cast<char*>(nullptr));
-      _exit(127);
+  // The server picks a free display number itself and writes it to the pipe, so test programs of
+  // every engineer can run side by side.
+  int fds[2];
+  if (pipe(fds) != 0) return false;
+  const pid_t pid = fork();
+  if (pid < 0) return false;
+  if (pid == 0) {
+    // The server goes with the test program, also when a failed check aborts it.
+    prctl(PR_SET_PDEATHSIG, SIGTERM);
+    close(fds[0]);
+    const int devnull = ::open("/dev/null", O_WRONLY);
+    if (devnull >= 0) {
+      dup2(devnull, 1);
+      dup2(devnull, 2);
     }
-    for (int poll = 0; poll < 50; ++poll) {
-      usleep(100000);
-      int status = 0;
-      if (waitpid(pid, &status, WNOHANG) == pid) break;  // lost the race for this number
-      if (serverAnswers(name)) {
-        serverPid = pid;
-        displayName = name;
-        std::atexit(stopServer);
-        return true;
-      }
-    }
+    const std::string fd = std::to_string(fds[1]);
+    execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1280x800x24", "-nolisten", "tcp",
+           static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  close(fds[1]);
+  std::string number;
+  char c = 0;
+  while (read(fds[0], &c, 1) == 1 && c != '\n') number.push_back(c);
+  close(fds[0]);
+  if (number.empty()) {
     kill(pid, SIGTERM);
     waitpid(pid, nullptr, 0);
+    return false;
   }
+  const std::string name = ":" + number;
+  for (int poll = 0; poll < 50; ++poll) {
+    if (serverAnswers(name)) {
+      serverPid = pid;
+      displayName = name;
+      std::atexit(stopServer);
+      return true;
+    }
+    usleep(100000);
+  }
+  kill(pid, SIGTERM);
+  waitpid(pid, nullptr, 0);
   return false;
 }
 

@@ -3,7 +3,7 @@
 #include <FL/fl_draw.H>
 
 #include "ui/views/qr_xpm.h"
-#include "ui/views/rounded_fill.h"
+#include "ui/focus_frame.h"
 
 namespace sorvimend {
 namespace {
