@@ -1,7 +1,14 @@
 // The program's entry point. Arguments are ignored: everything comes from the embedded bundle.
+// This file is where the toolkit meets the core: it supplies the views, the PIN dialogs and the
+// event loop.
 
+#include <FL/Fl.H>
+
+#include "app/assembly.h"
 #include "app/startup.h"
+#include "ui/dialogs/pin_dialogs.h"
 #include "ui/startup_failure_window.h"
+#include "ui/views/wizard_views.h"
 
 int main() {
   using namespace sorvimend;
@@ -12,6 +19,12 @@ int main() {
     stopResources();
     return status;
   }
+  AssemblyParts parts;
+  parts.makePinPrompt = [] { return std::make_unique<DialogPinPrompt>(); };
+  parts.makeView = [] { return std::make_unique<WizardViews>(); };
+  assembleApplication(parts);
+  const int status = Fl::run();
+  tearDownApplication();
   stopResources();
-  return 0;
+  return status;
 }
