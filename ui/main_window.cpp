@@ -172,7 +172,8 @@ void MainWindow::onCoverTimer(void* window) {
 }
 
 int MainWindow::handle(int event) {
-  if (event == FL_KEYBOARD && right_.inDefaultState() && isPressKey(Fl::event_key())) {
+  // FL_SHORTCUT arrives instead of FL_KEYBOARD when no widget holds the focus (after clearView).
+  if ((event == FL_KEYBOARD || event == FL_SHORTCUT) && right_.inDefaultState() && isPressKey(Fl::event_key())) {
     return right_.handle(FL_KEYBOARD);
   }
   if (event == FL_MOVE) checkCoverWarning();
