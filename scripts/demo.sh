@@ -12,7 +12,7 @@ build=${SV_BUILD:-$root/build/release}
 out=${SV_DEMO_DIR:-$root/build/demo-run}
 
 if [ -z "${DISPLAY:-}" ]; then
-  "$root/scripts/e2e/vote-idcard.sh" "$build" "$out"
+  "$root/scripts/e2e/vote.sh" "$build" "$out"
   echo "demo: screenshots of every view are in $out/shots"
   exit 0
 fi

@@ -2,11 +2,13 @@
 # Casts one demo vote with the SoftHSM2 ID card, driven by xdotool, and checks it end to end:
 # the QR code of the result view equals session id, randomness and vote id, and the service's log
 # holds the plaintext of the clicked choice (101, Mari Tamm, district 0001.1).
-# Usage: scripts/e2e/vote-idcard.sh BUILD_DIR OUT_DIR   (screenshots land in OUT_DIR/shots)
+# Usage: scripts/e2e/vote.sh BUILD_DIR OUT_DIR [id-card|mobile-id]
+# (screenshots land in OUT_DIR/shots). With mobile-id the demo phone answers instead of the card.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
 build=$(cd "$1" && pwd)
 out=$2
+method=${3:-id-card}
 port=${SV_DEMO_PORT:-$((40000 + RANDOM % 20000))}
 rm -rf "$out"
 mkdir -p "$out/shots"
@@ -49,14 +51,34 @@ pin() {
   xdotool key Return
 }
 
+# Waits until the service log has n lines holding the method name.
+await() {
+  for _ in $(seq 1 300); do [ "$(grep -c "$1" "$out/service.log" || true)" -ge "$2" ] && return; sleep 0.1; done
+  echo "e2e: no $1 reached the service" >&2; exit 1
+}
 shot V1-auth-methods 0.5
-click 512 240; pin 1234
-shot V4-intro 4
+if [ "$method" = mobile-id ]; then
+  click 512 310; shot V2-identifier-entry 1
+  click 600 255; xdotool key End; xdotool type --delay 30 55500008
+  click 600 315; xdotool type --delay 30 38001010008
+  click 914 544; shot V3-auth-code 1.5
+  await VoterChoices 1
+  shot V4-intro 1
+else
+  click 512 240; pin 1234
+  shot V4-intro 4
+fi
 click 914 544; shot V5-choices 1
 click 190 128; sleep 0.5; click 200 151; shot V5-picked 0.5
 click 873 544; shot V6-review 1
-click 914 544; pin 12345
-shot V8-result 5
+if [ "$method" = mobile-id ]; then
+  click 914 544; shot V7-sign-code 1.5
+  await 'Vote via' 1
+  shot V8-result 1.5
+else
+  click 914 544; pin 12345
+  shot V8-result 5
+fi
 
 qr=$(zbarimg --nodbus --raw -q "$out/shots/V8-result.png")
 vote=$(tail -1 "$out/demo/state/votes.jsonl")
@@ -72,4 +94,4 @@ for _ in $(seq 1 50); do kill -0 "$app" 2>/dev/null || break; sleep 0.1; done
 status=0
 wait "$app" || status=$?
 [ "$status" = 0 ] || { echo "e2e: program exit status $status" >&2; cat "$out/program.err" >&2; exit 1; }
-echo "e2e: ID-card vote $voteid accepted; screenshots in $out/shots"
+echo "e2e: $method vote $voteid accepted; screenshots in $out/shots"
