@@ -318,5 +318,28 @@ TEST_F(SessionControllerTest, NestedDispatchInsideTheQuitDialogRetiresTheOldStat
   EXPECT_EQ(view_.calls.back(), "result");
 }
 
+// A state that still writes to itself after its quit dialog returns, as a careless handler would.
+class SelfTouchingState final : public SessionState {
+ public:
+  void enter(SessionController& controller) override { controller.startTimer(UiEvent::StepTimer); }
+  void handle(UiEvent event, SessionController& controller) override {
+    if (event == UiEvent::StepTimer) controller.setNextState(makeDoneState());
+    if (event == UiEvent::LeftButton) {
+      controller.view().confirmQuit();
+      ++handledAfterDialog_;
+    }
+  }
+
+ private:
+  int handledAfterDialog_ = 0;
+};
+
+TEST_F(SessionControllerTest, AStateSwitchedAwayUnderItsHandlerStaysAliveUntilDispatchReturns) {
+  controller_->start(std::make_unique<SelfTouchingState>());
+  view_.onConfirmQuit = [this] { runTimers(); };
+  send(UiEvent::LeftButton);  // under AddressSanitizer a freed state would be written here
+  EXPECT_EQ(view_.calls.back(), "result");
+}
+
 }  // namespace
 }  // namespace sorvimend
