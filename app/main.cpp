@@ -2,11 +2,10 @@
 // This file is where the toolkit meets the core: it supplies the views, the PIN dialogs and the
 // event loop.
 
-#include <FL/Fl.H>
-
 #include "app/assembly.h"
 #include "app/startup.h"
 #include "ui/dialogs/pin_dialogs.h"
+#include "ui/event_loop.h"
 #include "ui/startup_failure_window.h"
 #include "ui/views/wizard_views.h"
 
@@ -23,7 +22,7 @@ int main() {
   parts.makePinPrompt = [] { return std::make_unique<DialogPinPrompt>(); };
   parts.makeView = [] { return std::make_unique<WizardViews>(); };
   assembleApplication(parts);
-  const int status = Fl::run();
+  const int status = runEventLoop();
   tearDownApplication();
   stopResources();
   return status;
