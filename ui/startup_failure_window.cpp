@@ -1,6 +1,7 @@
 #include "ui/startup_failure_window.h"
 
 #include <FL/Fl.H>
+#include <FL/x.H>
 
 namespace sorvimend {
 
@@ -22,6 +23,11 @@ StartupFailureWindow::StartupFailureWindow() : Fl_Double_Window(500, 200, kTitle
 StartupFailureWindow::~StartupFailureWindow() { remove(text_); }
 
 int runStartupFailurePage() {
+  // Without a display the toolkit would end the process with status 1; a failed bundle ends with
+  // 0 whether or not its page can be shown.
+  Display* display = XOpenDisplay(nullptr);
+  if (display == nullptr) return 0;
+  fl_open_display(display);
   Fl_Group::current(nullptr);
   StartupFailureWindow window;
   window.show();
