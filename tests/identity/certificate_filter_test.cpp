@@ -9,22 +9,22 @@
 namespace sorvimend {
 namespace {
 
-using testing::CertificateSpec;
+using testing::CertificateShape;
 using testing::Issuer;
 using testing::makeCertificate;
 using testing::makeIssuer;
 
 CertificateInfo cardCertificate(const Issuer& issuer, CertificateUsage usage,
                                 const std::string& code, EVP_PKEY* signedBy = nullptr) {
-  CertificateSpec spec;
-  spec.subject = {{NID_serialNumber, V_ASN1_UTF8STRING, "PNOEE-" + code}};
+  CertificateShape shape;
+  shape.subject = {{NID_serialNumber, V_ASN1_UTF8STRING, "PNOEE-" + code}};
   if (usage == CertificateUsage::Signing) {
-    spec.keyUsage = "nonRepudiation";
+    shape.keyUsage = "nonRepudiation";
   } else {
-    spec.keyUsage = "digitalSignature";
-    spec.extendedKeyUsage = "clientAuth";
+    shape.keyUsage = "digitalSignature";
+    shape.extendedKeyUsage = "clientAuth";
   }
-  auto info = parseCertificateInfo(makeCertificate(spec, issuer, signedBy));
+  auto info = parseCertificateInfo(makeCertificate(shape, issuer, signedBy));
   EXPECT_TRUE(info);
   return info.value_or(CertificateInfo{});
 }

@@ -13,7 +13,7 @@
 namespace sorvimend {
 namespace {
 
-using testing::CertificateSpec;
+using testing::CertificateShape;
 using testing::makeCertificate;
 using testing::makeIssuer;
 
@@ -108,11 +108,11 @@ TEST_F(CertificateInfoTest, UsageFollowsKeyUsageAndExtendedKeyUsage) {
       {"nonRepudiation", "emailProtection", std::nullopt},
   };
   for (const auto& c : cases) {
-    CertificateSpec spec;
-    spec.subject = {{NID_serialNumber, V_ASN1_PRINTABLESTRING, "PNOEE-38001010008"}};
-    spec.keyUsage = c.keyUsage;
-    spec.extendedKeyUsage = c.extendedKeyUsage;
-    auto info = parseCertificateInfo(makeCertificate(spec, issuer));
+    CertificateShape shape;
+    shape.subject = {{NID_serialNumber, V_ASN1_PRINTABLESTRING, "PNOEE-38001010008"}};
+    shape.keyUsage = c.keyUsage;
+    shape.extendedKeyUsage = c.extendedKeyUsage;
+    auto info = parseCertificateInfo(makeCertificate(shape, issuer));
     const std::string label = std::string(c.keyUsage) + " / " + c.extendedKeyUsage;
     ASSERT_EQ(info.has_value(), c.usage.has_value()) << label;
     if (info) {
@@ -123,9 +123,9 @@ TEST_F(CertificateInfoTest, UsageFollowsKeyUsageAndExtendedKeyUsage) {
 
 TEST_F(CertificateInfoTest, NamesBecomeUtf8AndTheLastOfEachKindWins) {
   const auto issuer = makeIssuer("Name CA");
-  CertificateSpec spec;
-  spec.keyUsage = "nonRepudiation";
-  spec.subject = {
+  CertificateShape shape;
+  shape.keyUsage = "nonRepudiation";
+  shape.subject = {
       {NID_surname, V_ASN1_UTF8STRING, "FIRST"},
       // "Õ" in BMPString (UTF-16BE) and in UniversalString (UTF-32BE).
       {NID_surname, V_ASN1_BMPSTRING, std::string("\x00\xd5\x00N", 4)},
@@ -134,7 +134,7 @@ TEST_F(CertificateInfoTest, NamesBecomeUtf8AndTheLastOfEachKindWins) {
       {NID_commonName, V_ASN1_T61STRING, "ignored"},
       {NID_serialNumber, V_ASN1_T61STRING, "\xc4X"},
   };
-  auto info = parseCertificateInfo(makeCertificate(spec, issuer));
+  auto info = parseCertificateInfo(makeCertificate(shape, issuer));
   ASSERT_TRUE(info);
   EXPECT_EQ(info->surname, "\xC3\x95N");
   EXPECT_EQ(info->givenName, "\xC3\x95J");
@@ -155,10 +155,10 @@ TEST_F(CertificateInfoTest, PersonalCodeLosesOnlyALeadingPrefix) {
       {"IDC PNOEE-38001010008", "IDC PNOEE-38001010008"},
   };
   for (const auto& c : cases) {
-    CertificateSpec spec;
-    spec.keyUsage = "nonRepudiation";
-    spec.subject = {{NID_serialNumber, V_ASN1_UTF8STRING, c.serialNumber}};
-    auto info = parseCertificateInfo(makeCertificate(spec, issuer));
+    CertificateShape shape;
+    shape.keyUsage = "nonRepudiation";
+    shape.subject = {{NID_serialNumber, V_ASN1_UTF8STRING, c.serialNumber}};
+    auto info = parseCertificateInfo(makeCertificate(shape, issuer));
     ASSERT_TRUE(info) << c.serialNumber;
     EXPECT_EQ(info->personalCode, c.personalCode) << c.serialNumber;
   }
@@ -179,10 +179,10 @@ Bytes patchedName(const Bytes& der, const std::string& marker, unsigned char tag
 TEST_F(CertificateInfoTest, AnUnconvertibleNameRefusesTheCertificate) {
   const auto issuer = makeIssuer("Bad name CA");
   auto certificateNamed = [&](const std::string& marker) {
-    CertificateSpec spec;
-    spec.keyUsage = "nonRepudiation";
-    spec.subject = {{NID_surname, V_ASN1_UTF8STRING, marker}};
-    return makeCertificate(spec, issuer);
+    CertificateShape shape;
+    shape.keyUsage = "nonRepudiation";
+    shape.subject = {{NID_surname, V_ASN1_UTF8STRING, marker}};
+    return makeCertificate(shape, issuer);
   };
   // The patching itself leaves a readable certificate.
   ASSERT_TRUE(parseCertificateInfo(

@@ -56,19 +56,19 @@ Issuer makeIssuer(const std::string& name) {
   return issuer;
 }
 
-Bytes makeCertificate(const CertificateSpec& spec, const Issuer& issuer, EVP_PKEY* signedBy) {
-  EvpPkeyPtr key = makeKey(spec.rsaKey);
+Bytes makeCertificate(const CertificateShape& shape, const Issuer& issuer, EVP_PKEY* signedBy) {
+  EvpPkeyPtr key = makeKey(shape.rsaKey);
   X509NamePtr subject(X509_NAME_new());
-  for (const auto& entry : spec.subject) {
+  for (const auto& entry : shape.subject) {
     X509_NAME_add_entry_by_NID(subject.get(), entry.nid, entry.asn1Type,
                                reinterpret_cast<const unsigned char*>(entry.bytes.data()),
                                static_cast<int>(entry.bytes.size()), -1, 0);
   }
   X509Ptr certificate =
       baseCertificate(key.get(), subject.get(), X509_get_subject_name(issuer.certificate.get()));
-  addExtension(certificate.get(), issuer.certificate.get(), NID_key_usage, spec.keyUsage);
+  addExtension(certificate.get(), issuer.certificate.get(), NID_key_usage, shape.keyUsage);
   addExtension(certificate.get(), issuer.certificate.get(), NID_ext_key_usage,
-               spec.extendedKeyUsage);
+               shape.extendedKeyUsage);
   X509_sign(certificate.get(), signedBy != nullptr ? signedBy : issuer.key.get(), EVP_sha256());
   return certificateDer(certificate.get());
 }

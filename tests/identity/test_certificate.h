@@ -19,7 +19,7 @@ struct NameEntry {
   std::string bytes;  // the value's encoded bytes as they go into the string
 };
 
-struct CertificateSpec {
+struct CertificateShape {
   std::vector<NameEntry> subject;
   std::string keyUsage;          // OpenSSL config text, empty for none ("nonRepudiation")
   std::string extendedKeyUsage;  // empty for none ("clientAuth")
@@ -34,7 +34,7 @@ struct Issuer {
 // A self-signed CA named CN=name.
 [[nodiscard]] Issuer makeIssuer(const std::string& name);
 // A certificate issued (and signed) by issuer; signedBy replaces the signing key when given.
-[[nodiscard]] Bytes makeCertificate(const CertificateSpec& spec, const Issuer& issuer,
+[[nodiscard]] Bytes makeCertificate(const CertificateShape& shape, const Issuer& issuer,
                                     EVP_PKEY* signedBy = nullptr);
 [[nodiscard]] std::string toPem(const X509* certificate);
 

@@ -116,8 +116,8 @@ Pkcs11Fetch Pkcs11Session::sign(CK_MECHANISM_TYPE mechanism, CK_OBJECT_HANDLE ke
                                 std::string_view data, Bytes& signature, std::size_t maxSize) {
   Pkcs11Fetch result;
   signature.clear();
-  CK_MECHANISM spec{mechanism, nullptr, 0};
-  result.rv = functions_->C_SignInit(handle_, &spec, key);
+  CK_MECHANISM signMechanism{mechanism, nullptr, 0};
+  result.rv = functions_->C_SignInit(handle_, &signMechanism, key);
   if (result.rv != CKR_OK) return result;
   Bytes input(data);  // the prototype wants a writable buffer
   auto* in = reinterpret_cast<unsigned char*>(input.data());
