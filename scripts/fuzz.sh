@@ -9,8 +9,8 @@ CC=clang CXX=clang++ "$root/scripts/build.sh" "$build" -DSORVIMEND_FUZZ=ON -DSOR
   -DSORVIMEND_TESTS=OFF -DSORVIMEND_BENCH=OFF
 shopt -s nullglob
 count=0
-for target in "$build"/fuzz/*; do
-  [ -x "$target" ] || continue
+for target in "$build"/fuzz/fuzz_*; do
+  [ -f "$target" ] && [ -x "$target" ] || continue
   name=$(basename "$target")
   corpus=$root/fuzz/corpus/$name
   work=$build/work/$name
