@@ -4,6 +4,8 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 seconds=${1:-10}
+# Stop on the first undefined behaviour, as the test suite does.
+export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
 build=$root/build/fuzz
 CC=clang CXX=clang++ "$root/scripts/build.sh" "$build" -DSORVIMEND_FUZZ=ON -DSORVIMEND_GUI=OFF \
   -DSORVIMEND_TESTS=OFF -DSORVIMEND_BENCH=OFF
