@@ -54,7 +54,7 @@ windows() { xdotool search --onlyvisible --class Sorvimend 2>/dev/null || true; 
 e2e_program() {
   local program=${1:-$out/demo/sorvimend}
   export SOFTHSM2_CONF=$out/demo/card/softhsm2.conf EVOTE_PKCS11_LIB=/usr/lib/softhsm/libsofthsm2.so
-  export LSAN_OPTIONS=suppressions=$root/scripts/e2e/lsan.supp
+  export LSAN_OPTIONS=suppressions=$root/scripts/e2e/lsan.supp:print_suppressions=0
   # shellcheck disable=SC2086
   ${SV_E2E_WRAP:-} "$program" >"$out/program.out" 2>"$out/program.err" &
   app=$!
@@ -92,13 +92,14 @@ await() {
 # Asks the window to close, as a window manager's close button does.
 close_request() { xdotool key --window "$main" Escape; }
 
-# Waits for the program to end and prints its exit status.
-e2e_exit_status() {
+# Waits for the program to end and fails unless its exit status is 0 (not in a subshell: the
+# program is this shell's child).
+e2e_expect_exit_0() {
   for _ in $(seq 1 $((100 * slow))); do kill -0 "$app" 2>/dev/null || break; sleep 0.1; done
   kill -0 "$app" 2>/dev/null && fail "the program did not end"
   local status=0
   wait "$app" || status=$?
-  echo "$status"
+  [ "$status" = 0 ] || { cat "$out/program.err" >&2; fail "program exit status $status"; }
 }
 
 # Identification with one of the three means, up to the intro view (V4).
