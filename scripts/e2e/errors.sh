@@ -53,26 +53,28 @@ expect_error_view() {
 e2e_election
 e2e_display
 bundle=$out/demo/bundle.json
+# A scenario voter (demo/README.md) identifies with Mobile-ID: phone +3725550 and the code's last four.
+mobile_id_voter() { phone=5550${1: -4} code=$1 e2e_identify mobile-id; }
 case $case_name in
   network)
     e2e_service
     e2e_program
     shot V1-auth-methods 0.5
     e2e_stop_service
-    phone=55500008 code=38001010008 e2e_identify mobile-id
+    mobile_id_voter 38001010008
     # NETWORK, all servers failed, with the Mobile-ID network text.
     expect_error_view "$bundle" 3 22 0 STR_ERR_HTTPS_NETWORK_MID ;;
   scenario)
     e2e_service
     e2e_program
-    phone=55500040 code=38001010040 e2e_identify mobile-id
+    mobile_id_voter 38001010040
     await VoterChoices 1
     # PROTOCOL, status 1 (an error answer), with the bundle's text for the service's code.
     expect_error_view "$bundle" 5 1 0 RES_SERVER_INELIGIBLE_VOTER ;;
   receipt)
     e2e_service
     e2e_program
-    phone=55500075 code=38001010075 e2e_identify mobile-id
+    mobile_id_voter 38001010075
     await VoterChoices 1
     shot V4-intro 2
     e2e_pick_and_sign mobile-id
