@@ -17,12 +17,19 @@
 #include "protocol/transport_config.h"
 #include "resources/resource_access.h"
 #include "resources/resource_catalogue.h"
-#include "tests/protocol/demo_service_process.h"
+#include "tests/tools/demo_service/harness.h"
 
 namespace sorvimend {
 namespace {
 
-using protocol_test::DemoService;
+using demo::testing::ServiceProcess;
+
+// Made by the protocol_election test that CTest runs first (with the program embedded, as the
+// demo command makes it); empty when the build folder is unknown.
+std::string electionDir() {
+  const char* build = std::getenv("SV_BUILD_DIR");
+  return build ? std::string(build) + "/protocol-election" : std::string();
+}
 
 std::string readText(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
@@ -76,15 +83,14 @@ class PinsOfTheDemoCard final : public PinPrompt {
 class OperationsAgainstDemoService : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
-    election_ = protocol_test::electionDir();
-    if (!election_.empty()) service_ = new DemoService(election_, {"--polls", "2"});
+    election_ = electionDir();
+    if (!election_.empty()) service_ = std::make_unique<ServiceProcess>(std::vector<std::string>{"--polls", "2"}, election_);
   }
   static void TearDownTestSuite() {
     if (service_) {
       EXPECT_EQ(service_->stop(), 0);
     }
-    delete service_;
-    service_ = nullptr;
+    service_.reset();
   }
 
   void SetUp() override {
@@ -195,13 +201,13 @@ class OperationsAgainstDemoService : public ::testing::Test {
   }
 
   static std::string election_;
-  static DemoService* service_;
+  static std::unique_ptr<ServiceProcess> service_;
   std::unique_ptr<AppModel> model_;
   SingleQuestionCursor cursor_;
 };
 
 std::string OperationsAgainstDemoService::election_;
-DemoService* OperationsAgainstDemoService::service_ = nullptr;
+std::unique_ptr<ServiceProcess> OperationsAgainstDemoService::service_;
 
 TEST_F(OperationsAgainstDemoService, MobileIdVote) { mobileVote(1, "38001010008", false); }
 
