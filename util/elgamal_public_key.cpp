@@ -1,11 +1,11 @@
 #include "util/elgamal_public_key.h"
 
-#include <climits>
 #include <cstring>
 
 #include <openssl/asn1t.h>
 #include <openssl/objects.h>
 
+#include "util/asn1_item.h"
 #include "util/bytes.h"
 #include "util/openssl_error.h"
 
@@ -54,55 +54,28 @@ ASN1_SEQUENCE(ELGAMAL_PUBKEY) = {
 namespace sorvimend {
 namespace {
 
-constexpr char kElGamalOid[] = "1.3.6.1.4.1.3029.2.1";
-
-// Owning pointer to a value of one of the items above.
-template <class T>
-struct ItemFree {
-  const ASN1_ITEM* item;
-  void operator()(T* value) const noexcept { ASN1_item_free(reinterpret_cast<ASN1_VALUE*>(value), item); }
-};
-template <class T>
-using ItemPtr = std::unique_ptr<T, ItemFree<T>>;
-
-// Decodes the whole of der as one value of item; trailing bytes make it fail, so that a key
-// with garbage after it is not taken for a good one.
-template <class T>
-ItemPtr<T> decodeWhole(const ASN1_ITEM* item, const unsigned char* data, long length) {
-  if (data == nullptr || length <= 0) return ItemPtr<T>(nullptr, ItemFree<T>{item});
-  const unsigned char* cursor = data;
-  ItemPtr<T> value(reinterpret_cast<T*>(ASN1_item_d2i(nullptr, &cursor, length, item)), ItemFree<T>{item});
-  if (value && cursor != data + length) value.reset();
-  return value;
-}
-
 BignumPtr toBignum(const ASN1_INTEGER* integer) { return BignumPtr(ASN1_INTEGER_to_BN(integer, nullptr)); }
 
 std::optional<ElGamalPublicKey> parse(std::string_view der) {
-  if (der.empty() || der.size() > static_cast<std::size_t>(LONG_MAX)) return std::nullopt;
-
-  auto spki = decodeWhole<SubjectPublicKeyInfoAsn1>(ASN1_ITEM_rptr(SubjectPublicKeyInfoAsn1), asUnsigned(der),
-                                                    static_cast<long>(der.size()));
+  auto spki = decodeWholeAsn1Item<SubjectPublicKeyInfoAsn1>(ASN1_ITEM_rptr(SubjectPublicKeyInfoAsn1),
+                                                            asUnsigned(der), der.size());
   if (!spki) return std::nullopt;
 
   const ASN1_OBJECT* algorithm = nullptr;
   int parameterType = V_ASN1_UNDEF;
   const void* parameterValue = nullptr;
   X509_ALGOR_get0(&algorithm, &parameterType, &parameterValue, spki->algorithm);
-  const ASN1_OBJECT* expected = OBJ_txt2obj(kElGamalOid, 1);
-  const bool sameAlgorithm = expected != nullptr && algorithm != nullptr && OBJ_cmp(algorithm, expected) == 0;
-  ASN1_OBJECT_free(const_cast<ASN1_OBJECT*>(expected));
-  if (!sameAlgorithm) return std::nullopt;
+  if (!isElGamalAlgorithm(algorithm)) return std::nullopt;
 
   // A SEQUENCE parameter is kept by the library as its complete encoding.
   if (parameterType != V_ASN1_SEQUENCE || parameterValue == nullptr) return std::nullopt;
   const auto* parameterEncoding = static_cast<const ASN1_STRING*>(parameterValue);
-  auto params = decodeWhole<ELGAMAL_PARAMS>(ASN1_ITEM_rptr(ELGAMAL_PARAMS), ASN1_STRING_get0_data(parameterEncoding),
+  auto params = decodeWholeAsn1Item<ELGAMAL_PARAMS>(ASN1_ITEM_rptr(ELGAMAL_PARAMS), ASN1_STRING_get0_data(parameterEncoding),
                                             ASN1_STRING_length(parameterEncoding));
   if (!params) return std::nullopt;
 
   const ASN1_BIT_STRING* bits = spki->subjectPublicKey;
-  auto pub = decodeWhole<ELGAMAL_PUBKEY>(ASN1_ITEM_rptr(ELGAMAL_PUBKEY), ASN1_STRING_get0_data(bits),
+  auto pub = decodeWholeAsn1Item<ELGAMAL_PUBKEY>(ASN1_ITEM_rptr(ELGAMAL_PUBKEY), ASN1_STRING_get0_data(bits),
                                          ASN1_STRING_length(bits));
   if (!pub) return std::nullopt;
 

@@ -5,6 +5,7 @@
 #include <openssl/asn1t.h>
 #include <openssl/objects.h>
 
+#include "util/asn1_item.h"
 #include "util/openssl_error.h"
 
 namespace sorvimend {
@@ -39,32 +40,6 @@ ASN1_SEQUENCE(ELGAMAL_CIPHER) = {
 namespace sorvimend {
 namespace {
 
-constexpr char kElGamalOid[] = "1.3.6.1.4.1.3029.2.1";
-
-template <class T>
-struct ItemFree {
-  const ASN1_ITEM* item;
-  void operator()(T* value) const noexcept { ASN1_item_free(reinterpret_cast<ASN1_VALUE*>(value), item); }
-};
-template <class T>
-using ItemPtr = std::unique_ptr<T, ItemFree<T>>;
-
-template <class T>
-ItemPtr<T> newItem(const ASN1_ITEM* item) {
-  return ItemPtr<T>(reinterpret_cast<T*>(ASN1_item_new(item)), ItemFree<T>{item});
-}
-
-// The whole input must be one value: trailing bytes make it fail.
-template <class T>
-ItemPtr<T> decodeWhole(const ASN1_ITEM* item, const unsigned char* data, int length) {
-  ItemPtr<T> value(nullptr, ItemFree<T>{item});
-  if (data == nullptr || length <= 0) return value;
-  const unsigned char* cursor = data;
-  value.reset(reinterpret_cast<T*>(ASN1_item_d2i(nullptr, &cursor, length, item)));
-  if (value && cursor != data + length) value.reset();
-  return value;
-}
-
 Bytes encodeItem(const void* value, const ASN1_ITEM* item) {
   unsigned char* der = nullptr;
   const int length = ASN1_item_i2d(static_cast<const ASN1_VALUE*>(value), &der, item);
@@ -75,14 +50,14 @@ Bytes encodeItem(const void* value, const ASN1_ITEM* item) {
 
 Bytes encode(const BIGNUM* a, const BIGNUM* b) {
   if (a == nullptr || b == nullptr || BN_is_negative(a) || BN_is_negative(b)) return {};
-  auto text = newItem<ELGAMAL_CIPHERTEXT>(ASN1_ITEM_rptr(ELGAMAL_CIPHERTEXT));
+  auto text = newAsn1Item<ELGAMAL_CIPHERTEXT>(ASN1_ITEM_rptr(ELGAMAL_CIPHERTEXT));
   if (!text || !BN_to_ASN1_INTEGER(a, text->a) || !BN_to_ASN1_INTEGER(b, text->b)) return {};
   const Bytes inner = encodeItem(text.get(), ASN1_ITEM_rptr(ELGAMAL_CIPHERTEXT));
   if (inner.empty() || inner.size() > static_cast<std::size_t>(INT_MAX)) return {};
 
-  auto cipher = newItem<ELGAMAL_CIPHER>(ASN1_ITEM_rptr(ELGAMAL_CIPHER));
+  auto cipher = newAsn1Item<ELGAMAL_CIPHER>(ASN1_ITEM_rptr(ELGAMAL_CIPHER));
   if (!cipher) return {};
-  ASN1_OBJECT* oid = OBJ_txt2obj(kElGamalOid, 1);
+  ASN1_OBJECT* oid = newElGamalAlgorithmObject();
   // V_ASN1_UNDEF leaves the parameters field out altogether (not even a NULL).
   if (oid == nullptr || !X509_ALGOR_set0(cipher->alg, oid, V_ASN1_UNDEF, nullptr)) {
     ASN1_OBJECT_free(oid);
@@ -99,24 +74,21 @@ Bytes encode(const BIGNUM* a, const BIGNUM* b) {
 }
 
 CipherDecodeStatus decode(std::string_view der, ElGamalCiphertext& out) {
-  if (der.size() > static_cast<std::size_t>(INT_MAX)) return CipherDecodeStatus::NotDer;
-  auto cipher = decodeWhole<ELGAMAL_CIPHER>(ASN1_ITEM_rptr(ELGAMAL_CIPHER), asUnsigned(der),
-                                            static_cast<int>(der.size()));
+  auto cipher = decodeWholeAsn1Item<ELGAMAL_CIPHER>(ASN1_ITEM_rptr(ELGAMAL_CIPHER), asUnsigned(der), der.size());
   if (!cipher) return CipherDecodeStatus::NotDer;
 
   const ASN1_OBJECT* algorithm = nullptr;
   int parameterType = V_ASN1_UNDEF;
   const void* parameterValue = nullptr;
   X509_ALGOR_get0(&algorithm, &parameterType, &parameterValue, cipher->alg);
-  ASN1_OBJECT* expected = OBJ_txt2obj(kElGamalOid, 1);
-  const bool sameAlgorithm = expected != nullptr && algorithm != nullptr && OBJ_cmp(algorithm, expected) == 0;
-  ASN1_OBJECT_free(expected);
-  if (!sameAlgorithm || parameterType != V_ASN1_UNDEF) return CipherDecodeStatus::WrongAlgorithm;
+  if (!isElGamalAlgorithm(algorithm) || parameterType != V_ASN1_UNDEF) return CipherDecodeStatus::WrongAlgorithm;
 
   if (cipher->cipher->type != V_ASN1_SEQUENCE) return CipherDecodeStatus::NotDer;
   const ASN1_STRING* encoding = cipher->cipher->value.sequence;
-  auto text = decodeWhole<ELGAMAL_CIPHERTEXT>(ASN1_ITEM_rptr(ELGAMAL_CIPHERTEXT), ASN1_STRING_get0_data(encoding),
-                                              ASN1_STRING_length(encoding));
+  const int encodingLength = ASN1_STRING_length(encoding);
+  if (encodingLength <= 0) return CipherDecodeStatus::NotDer;
+  auto text = decodeWholeAsn1Item<ELGAMAL_CIPHERTEXT>(ASN1_ITEM_rptr(ELGAMAL_CIPHERTEXT), ASN1_STRING_get0_data(encoding),
+                                                      static_cast<std::size_t>(encodingLength));
   if (!text) return CipherDecodeStatus::NotDer;
   out.a.reset(ASN1_INTEGER_to_BN(text->a, nullptr));
   out.b.reset(ASN1_INTEGER_to_BN(text->b, nullptr));
