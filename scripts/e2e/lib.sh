@@ -89,8 +89,12 @@ await() {
   fail "no $1 reached the service"
 }
 
-# Asks the window to close, as a window manager's close button does.
-close_request() { xdotool key --window "$main" Escape; }
+# Asks the window to close, as a window manager's close button does. The program may end on the
+# key press, so the window can be gone before the release is sent: only the press must arrive.
+close_request() {
+  xdotool keydown --window "$main" Escape
+  xdotool keyup --window "$main" Escape 2>/dev/null || true
+}
 
 # Waits for the program to end and fails unless its exit status is 0 (not in a subshell: the
 # program is this shell's child).
