@@ -96,6 +96,16 @@ expect_exit_0() {
 
 votes_stored() { if [ -f "$out/demo/state/votes.jsonl" ]; then wc -l <"$out/demo/state/votes.jsonl"; else echo 0; fi; }
 
+# From the intro view: picks, signs, waits for the result view and checks that the service stored
+# one more vote than before.
+sign_until_stored() {
+  local means=$1 result_shot=$2 what=$3
+  e2e_pick_and_sign "$means"
+  await 'Vote via' 1
+  shot "$result_shot" 2
+  [ "$(votes_stored)" -gt "$before" ] || fail "the $what vote was not stored"
+}
+
 cache=$build/CMakeCache.txt
 build_type=$(sed -n 's/^CMAKE_BUILD_TYPE:[A-Z]*=//p' "$cache" 2>/dev/null || true)
 sanitize=$(sed -n 's/^SORVIMEND_SANITIZE:[A-Z]*=//p' "$cache" 2>/dev/null || true)
@@ -156,10 +166,7 @@ idle_samples=("${cpu_samples[@]}") idle_total=$cpu_total
 e2e_identify id-card
 await VoterChoices 1
 shot card-V4-intro 2
-e2e_pick_and_sign id-card
-await 'Vote via' 1
-shot card-V8-result 2
-[ "$(votes_stored)" -gt "$before" ] || fail "the ID-card vote was not stored"
+sign_until_stored id-card card-V8-result "ID-card"
 card_hwm=$(status_kb "$app" VmHWM) card_rss=$(status_kb "$app" VmRSS)
 close_result_view
 e2e_stop_service
@@ -177,10 +184,7 @@ sample_cpu 8
 wait_samples=("${cpu_samples[@]}") wait_total=$cpu_total wait_xvfb=$xvfb_total
 # The answer leaves the service 12 s after the request; one more step reads it and shows V4.
 shot card-delayed-V4-intro "$(awk -v ns=$(($(now_ns) - asked)) 'BEGIN { s = 13.5 - ns / 1e9; print (s > 0.5 ? s : 0.5) }')"
-e2e_pick_and_sign id-card
-await 'Vote via' 1
-shot card-delayed-V8-result 2
-[ "$(votes_stored)" -gt "$before" ] || fail "the delayed ID-card vote was not stored"
+sign_until_stored id-card card-delayed-V8-result "delayed ID-card"
 delayed_hwm=$(status_kb "$app" VmHWM)
 close_result_view
 e2e_stop_service
@@ -202,10 +206,7 @@ sample_cpu 3
 v3_samples=("${cpu_samples[@]}") v3_total=$cpu_total v3_xvfb=$xvfb_total
 await VoterChoices 1
 shot mobile-V4-intro 2
-e2e_pick_and_sign mobile-id
-await 'Vote via' 1
-shot mobile-V8-result 2
-[ "$(votes_stored)" -gt "$before" ] || fail "the Mobile-ID vote was not stored"
+sign_until_stored mobile-id mobile-V8-result "Mobile-ID"
 mobile_hwm=$(status_kb "$app" VmHWM) mobile_rss=$(status_kb "$app" VmRSS)
 close_result_view
 e2e_stop_service
