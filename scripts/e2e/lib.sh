@@ -74,12 +74,14 @@ dialog() {
   echo "$found"
 }
 
-# Types a PIN into the dialog that opens beside the main window.
+# Types a PIN into the dialog that opens beside the main window; with a name, saves a screenshot
+# of the dialog (the PIN shows masked) before confirming it.
 pin() {
   local d
   d=$(dialog)
   xdotool mousemove --window "$d" 200 150
   xdotool type --delay 50 "$1"
+  if [ -n "${2:-}" ]; then e2e_sleep 0.3; import -window "$d" "$out/shots/$2.png"; fi
   xdotool key Return
 }
 
@@ -110,7 +112,7 @@ e2e_expect_exit_0() {
 e2e_identify() {
   case $1 in
     id-card)
-      click 512 240; pin 1234 ;;
+      click 512 240; pin 1234 PIN1-dialog ;;
     mobile-id|smart-id)
       if [ "$1" = mobile-id ]; then
         click 512 310; shot V2-identifier-entry 1
@@ -134,5 +136,5 @@ e2e_pick_and_sign() {
   click 873 544; shot V6-review 1
   click 914 544
   # The signing code shows once the phone has been asked to sign.
-  if [ "$means" = id-card ]; then pin 12345; else await 'Sign via' 1; shot V7-sign-code 1; fi
+  if [ "$means" = id-card ]; then pin 12345 PIN2-dialog; else await 'Sign via' 1; shot V7-sign-code 1; fi
 }
